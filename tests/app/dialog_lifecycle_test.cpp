@@ -1,0 +1,130 @@
+#include "resources/resource_ids.h"
+#include "tests/support/dialog_fixture.h"
+
+namespace {
+
+class DialogLifecycle : public DialogTest {};
+
+const int kModelPictures[] = {1092, 1093, 1094, 1095, 1098, 1099, 1100, 1101, 1102, 1103};
+
+}  // namespace
+
+TEST_F(DialogLifecycle, InitialisationLeavesTheStartUpState) {
+    CTubeControlDlg& d = Dlg();
+    EXPECT_EQ(d.windowTitle().toStdString(), "Corvane Ravlen Controller");
+    EXPECT_EQ(Text(IDC_STATUS), "Ravlen application ready.");
+    EXPECT_EQ(driversLoaded, 1);
+    EXPECT_EQ(g_busBusy, 0);
+
+    struct {
+        int id;
+        const char* text;
+    } texts[] = {{IDC_KV_EDIT, "15"}, {IDC_UA_EDIT, "15"}, {IDC_KV_MIN, "10"}, {IDC_KV_MAX, "40"},
+                 {IDC_UA_MIN, "5"},   {IDC_UA_MAX, "200"}, {IDC_OUT_OF_RANGE, ">>> MONITOR OUT OF RANGE <<<"},
+                 {IDC_POWER, ""},     {IDC_MONITOR_READY, "\nMonitor Ravlen Ready"},
+                 {IDC_HV_ENABLED, "\nHigh Voltage Enabled"}, {IDC_START, "Start Corvane Ravlen"}};
+    for (const auto& t : texts)
+        EXPECT_EQ(Text(t.id), t.text) << t.id;
+
+    for (int id : {IDC_SET_HV_AND_UA, IDC_HV_OFF, IDC_HV_ON, IDC_MONITOR_READY, IDC_HV_ENABLED})
+        EXPECT_FALSE(Enabled(id)) << id;
+    EXPECT_TRUE(Enabled(IDC_START));
+    EXPECT_TRUE(Enabled(IDC_OUT_OF_RANGE));
+    EXPECT_FALSE(Visible(IDC_OUT_OF_RANGE));
+    for (int id : kModelPictures)
+        EXPECT_FALSE(Visible(id)) << id;
+
+    EXPECT_EQ(d.m_outOfRangeBanner.BackColor(), QColor(255, 255, 0));
+    EXPECT_EQ(d.m_outOfRangeBanner.TextColor(), QColor(255, 0, 0));
+    EXPECT_EQ(d.m_powerReadout.BackColor(), QColor(255, 255, 255));
+    EXPECT_EQ(d.m_powerReadout.TextColor(), QColor(0, 0, 0));
+    EXPECT_EQ(d.m_monitorReadyIndicator.BackColor(), ButtonFaceColor());
+    EXPECT_EQ(d.m_hvEnabledIndicator.TextColor(), QColor(192, 192, 192));
+
+    // The bound objects took the places of their template controls.
+    EXPECT_EQ(d.Control(IDC_HV_ON), &d.m_hvOnButton);
+    EXPECT_EQ(d.Control(IDC_EXIT), &d.m_exitButton);
+    EXPECT_EQ(d.Control(IDC_POWER), &d.m_powerReadout);
+    EXPECT_TRUE(d.m_hvOffButton.HasIcon());
+
+    ASSERT_EQ(d.SystemMenuItems().size(), 2u);
+    EXPECT_EQ(d.SystemMenuItems()[0].command, 0u);
+    EXPECT_EQ(d.SystemMenuItems()[1].command, IDM_ABOUTBOX);
+    EXPECT_EQ(d.SystemMenuItems()[1].text, "&About Ravlen...");
+
+    EXPECT_EQ(d.m_kvMin, 9.999999);
+    EXPECT_EQ(d.m_setpointPowerLimitMw, 3950);
+    EXPECT_FALSE(d.IsEnded());
+    EXPECT_EQ(LogMessages(), std::vector<std::string>{"Ravlen Started"});
+    EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(DialogLifecycle, TabOrderVisitsTheOperatorControls) {
+    CTubeControlDlg& d = Dlg();
+    std::vector<int> visited;
+    QWidget* first = d.Control(IDC_EXIT);
+    QWidget* w = first;
+    for (int i = 0; i < 20; ++i) {
+        for (auto id : {1, 1002, 1042, 1047, 1048, 1056, 1057, 1069})
+            if (d.Control(id) == w && w->isVisible())
+                visited.push_back(id);
+        w = w->nextInFocusChain();
+        if (w == first)
+            break;
+    }
+    EXPECT_EQ(visited, (std::vector<int>{1, 1002, 1047, 1048, 1056, 1057, 1069}));
+    EXPECT_EQ(d.Control(IDC_START)->focusPolicy(), Qt::NoFocus);
+    EXPECT_TRUE(static_cast<QPushButton*>(d.Control(IDC_START))->isDefault());
+}
+
+TEST_F(DialogLifecycle, ExitBeforeStartTouchesNoDevice) {
+    Dlg().ClickControl(IDC_EXIT);
+    EXPECT_TRUE(Dlg().IsEnded());
+    EXPECT_EQ(Dlg().Result(), platform::IDOK);
+    EXPECT_TRUE(Dlg().m_shutdownStarted);
+    Dlg().Destroy();  // destruction runs the shutdown once more
+    EXPECT_TRUE(Calls().empty());
+    EXPECT_EQ(LogMessages(), std::vector<std::string>{"Ravlen Started"});
+}
+
+TEST_F(DialogLifecycle, CloseWithHighVoltageStillFlaggedKeepsTheDialogOpen) {
+    // With no controller open the shutdown cannot switch the high voltage off.
+    Dlg().m_hvOn = true;
+    Dlg().RequestClose();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Please shut down high voltage before exiting dialog");
+    EXPECT_EQ(boxes[0].type, platform::MB_OK);
+    EXPECT_EQ(boxes[0].caption, platform::ApplicationTitle());
+    EXPECT_FALSE(Dlg().IsEnded());
+
+    Dlg().ClickControl(IDC_EXIT);
+    EXPECT_TRUE(Dlg().IsEnded());
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
+TEST_F(DialogLifecycle, EscapeEndsAnIdleDialog) {
+    Dlg().ClickControl(platform::IDCANCEL);
+    EXPECT_TRUE(Dlg().IsEnded());
+    EXPECT_EQ(Dlg().Result(), platform::IDCANCEL);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(DialogLifecycle, FailAndCloseLogsEachCallAndLetsTheCallerFinish) {
+    bool callerFinished = false;
+    Dlg();
+    clock.Advance(2000000);
+    Dlg().FailAndClose("HV DAC error setting voltage.");
+    EXPECT_TRUE(Dlg().m_shutdownStarted);
+    EXPECT_TRUE(Dlg().IsEnded());
+    Dlg().FailAndClose("uA DAC error setting current.");
+    callerFinished = true;
+    EXPECT_TRUE(callerFinished);
+    EXPECT_EQ(Dlg().Result(), platform::IDOK);
+    EXPECT_EQ(LogMessages(), (std::vector<std::string>{"Ravlen Started", "HV DAC error setting voltage.",
+                                                       "uA DAC error setting current."}));
+}
+
+TEST_F(DialogLifecycle, WindowMenuOffersTheAboutItemAndDefaultCommands) {
+    Dlg().SendSysCommand(platform::SC_CLOSE);
+    EXPECT_TRUE(Dlg().IsEnded());
+}
