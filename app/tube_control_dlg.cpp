@@ -8,6 +8,7 @@
 #include "platform/clock.h"
 #include "board/mpsse_engine.h"
 #include "resources/resource_ids.h"
+#include "ui/about_dlg.h"
 
 CTubeControlDlg::CTubeControlDlg() : platform::DialogWindow(MainDialogTemplate()) {
     m_hIcon = platform::LoadIconResource(IDR_MAINFRAME);
@@ -149,7 +150,15 @@ void CTubeControlDlg::OnCommand(int id) {
     }
 }
 
-void CTubeControlDlg::OnSysCommand(unsigned command) { DefaultSysCommand(command); }
+void CTubeControlDlg::OnSysCommand(unsigned command) {
+    // The low four bits are the platform's own.
+    if ((command & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.DoModal();
+        return;
+    }
+    DefaultSysCommand(command);
+}
 
 bool CTubeControlDlg::OnPaintMinimized(QPainter& painter) {
     painter.fillRect(rect(), palette().window());

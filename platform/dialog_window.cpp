@@ -101,6 +101,7 @@ struct OpenQuestion {
     int answer = 0;  // 0 while nobody answered it
 };
 std::vector<OpenQuestion*> g_openQuestions;
+ModalDialogHook g_modalHook;
 
 }  // namespace
 
@@ -316,6 +317,8 @@ void DialogWindow::Create() {
         return;
     BuildControls();
     m_created = true;
+    if (parentWidget())
+        setWindowModality(Qt::ApplicationModal);
     show();
     Dispatch([&] { OnInitDialog(); });
     ApplyTabOrder();
@@ -324,10 +327,18 @@ void DialogWindow::Create() {
 void DialogWindow::RunModalLoop() {
     if (m_ended)
         return;
-    QEventLoop loop;
-    m_loop = &loop;
-    loop.exec(QEventLoop::DialogExec);
-    m_loop = nullptr;
+    // A modal loop delivers ticks again, also when it runs inside another dialog's handler.
+    const int savedDepth = g_handlerDepth;
+    g_handlerDepth = 0;
+    if (g_modalHook) {
+        g_modalHook(*this);
+    } else {
+        QEventLoop loop;
+        m_loop = &loop;
+        loop.exec(QEventLoop::DialogExec);
+        m_loop = nullptr;
+    }
+    g_handlerDepth = savedDepth;
 }
 
 void DialogWindow::Destroy() {
@@ -684,6 +695,8 @@ std::string ApplicationTitle() {
         return FromQt(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
     return "RavlenCtrl";
 }
+
+void SetModalDialogHook(ModalDialogHook hook) { g_modalHook = std::move(hook); }
 
 void SetMessageBoxResponder(MessageBoxResponder responder) {
     g_responder = std::move(responder);

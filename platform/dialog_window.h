@@ -264,6 +264,11 @@ using MessageBoxResponder = std::function<int(const MessageBoxRequest&)>;
 void SetMessageBoxResponder(MessageBoxResponder responder);
 const std::vector<MessageBoxRequest>& MessageBoxHistory();
 
+// Tests run nested modal dialogs themselves: the hook replaces the dialog's modal loop and
+// ends it (EndDialog) after looking at it.
+using ModalDialogHook = std::function<void(DialogWindow&)>;
+void SetModalDialogHook(ModalDialogHook hook);
+
 // The application title: the executable's base name.
 std::string ApplicationTitle();
 

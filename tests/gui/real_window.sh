@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Runs RavlenCtrl in a real X window (Xvfb), drives it with xdotool as an operator would,
+# and checks what it shows at a few pixels. Screenshots land in the given folder.
+# Usage: real_window.sh RAVLENCTRL BUILD_DIR SCREEN_DIR
+set -euo pipefail
+
+exe="$1"
+build="$2"
+shots="$3"
+mkdir -p "$shots"
+work="$(mktemp -d)"
+display=":$((90 + RANDOM % 100))"
+simctl="$build/sim/ravlen-simctl"
+sock="$work/sim.sock"
+pids=()
+
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+step() { echo "--- $*"; }
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY="$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+unset QT_QPA_PLATFORM
+
+with_sim=0
+if [ -x "$build/sim/ravlen-sim" ] && [ -x "$simctl" ]; then with_sim=1; fi
+
+start_program() {
+  if [ "$with_sim" = 1 ]; then
+    RAVLEN_SIM_SOCKET="$sock" RAVLEN_CTRL="$exe" "$build/sim/ravlen-sim" &
+  else
+    LD_LIBRARY_PATH="$work/nolib" "$exe" &
+  fi
+  prog=$!
+  pids+=($prog)
+}
+
+window_id() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1; }
+wait_window() {
+  local name="$1" id=""
+  for _ in $(seq 100); do id="$(window_id "$name")"; [ -n "$id" ] && break; sleep 0.1; done
+  [ -n "$id" ] || fail "no window named '$name'"
+  echo "$id"
+}
+
+shot() { import -window root "$shots/$1.png"; }
+# Colour of a screen pixel as "r,g,b".
+pixel() {
+  convert "$shots/$1.png" -format '%[fx:int(255*p{'"$2"','"$3"'}.r)],%[fx:int(255*p{'"$2"','"$3"'}.g)],%[fx:int(255*p{'"$2"','"$3"'}.b)]' info:
+}
+
+cd "$work"
+mkdir -p nolib
+step "start"
+start_program
+win="$(wait_window "Corvane Ravlen Controller")"
+eval "$(xdotool getwindowgeometry --shell "$win")"
+wx=$X; wy=$Y; ww=$WIDTH; wh=$HEIGHT
+echo "window $win at $wx,$wy size ${ww}x${wh}"
+# Dialog units of this window: 301 x 238 of them make the client area.
+dlu_x() { echo $(( wx + ($1 * ww) / 301 )); }
+dlu_y() { echo $(( wy + ($1 * wh) / 238 )); }
+click_dlu() { xdotool mousemove "$(dlu_x "$1")" "$(dlu_y "$2")" click 1; }
+
+sleep 1
+shot start
+[ -s "$work/RavlenLog.txt" ] || fail "no activity log"
+grep -q " - Ravlen Started" "$work/RavlenLog.txt" || fail "no start record"
+
+step "second copy ends silently"
+mkdir -p "$work/second"
+( cd "$work/second" && timeout 10 env LD_LIBRARY_PATH="$work/nolib" "$exe" ) || fail "second copy did not end by itself"
+[ ! -e "$work/second/RavlenLog.txt" ] || fail "second copy wrote a log"
+[ "$(xdotool search --onlyvisible --name "Corvane Ravlen Controller" | wc -l)" = 1 ] || fail "two windows"
+
+if [ "$with_sim" = 1 ]; then
+  step "connect"
+  click_dlu 149 15   # Start
+  sleep 8            # two passes, the pause, and the interlock's three restored ticks
+  shot connected
+  "$simctl" --socket "$sock" status > "$shots/status-connected.txt"
+
+  step "setpoints and HV ON"
+  click_dlu 129 95; xdotool key ctrl+a type "30"
+  click_dlu 129 112; xdotool key ctrl+a type "100"
+  click_dlu 250 110  # HV ON
+  box="$(wait_window "^RavlenCtrl$")"
+  sleep 0.5
+  shot question
+  xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+  sleep 14
+  shot hv-on
+  "$simctl" --socket "$sock" status > "$shots/status-hv-on.txt"
+  grep -qi "supply.*on\|enabled.*1\|supply: *enabled" "$shots/status-hv-on.txt" || { cat "$shots/status-hv-on.txt"; fail "supply not on"; }
+  power="$(pixel hv-on "$(dlu_x 150)" "$(dlu_y 209)")"
+  echo "power readout colour: $power"
+  [ "$power" = "0,255,0" ] || fail "power readout not green at 30 kV 100 uA ($power)"
+
+  step "interlock opens"
+  "$simctl" --socket "$sock" interlock open
+  sleep 2.5
+  shot interlock-open
+  "$simctl" --socket "$sock" status > "$shots/status-interlock.txt"
+  "$simctl" --socket "$sock" interlock close
+fi
+
+step "exit"
+click_dlu 230 138   # Exit
+for _ in $(seq 100); do kill -0 "$prog" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$prog" 2>/dev/null && fail "the program did not end on Exit"
+wait "$prog" 2>/dev/null || true
+echo "log:"; cat "$work/RavlenLog.txt"
+[ "$(grep -c . "$work/RavlenLog.txt")" = 1 ] || fail "the log holds more than the start record"
+echo "PASS"
