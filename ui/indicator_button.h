@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 #include <QRect>
 #include <string>
@@ -52,4 +53,7 @@ private:
     int m_iconHeight = 0;
     unsigned m_lastItemState = 0;
     IndicatorLayout m_lastLayout;
+    // What the button showed after its last draw. A focus-change draw only inverts the focus
+    // rectangle, so it has to work on the pixels of the draw before it.
+    QImage m_canvas;
 };
