@@ -10,7 +10,7 @@ shots="$3"
 mkdir -p "$shots"
 work="$(mktemp -d)"
 display=":$((90 + RANDOM % 100))"
-simctl="$build/sim/ravlen-simctl"
+simctl="$build/ravlen-simctl"
 sock="$work/sim.sock"
 pids=()
 
@@ -32,11 +32,11 @@ xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
 unset QT_QPA_PLATFORM
 
 with_sim=0
-if [ -x "$build/sim/ravlen-sim" ] && [ -x "$simctl" ]; then with_sim=1; fi
+if [ -x "$build/ravlen-sim" ] && [ -x "$simctl" ]; then with_sim=1; fi
 
 start_program() {
   if [ "$with_sim" = 1 ]; then
-    RAVLEN_SIM_SOCKET="$sock" RAVLEN_CTRL="$exe" "$build/sim/ravlen-sim" &
+    "$build/ravlen-sim" --socket "$sock" &
   else
     LD_LIBRARY_PATH="$work/nolib" "$exe" &
   fi
@@ -55,7 +55,7 @@ wait_window() {
 shot() { import -window root "$shots/$1.png"; }
 # Colour of a screen pixel as "r,g,b".
 pixel() {
-  convert "$shots/$1.png" -format '%[fx:int(255*p{'"$2"','"$3"'}.r)],%[fx:int(255*p{'"$2"','"$3"'}.g)],%[fx:int(255*p{'"$2"','"$3"'}.b)]' info:
+  convert "$shots/$1.png" -format '%[fx:int(255*p{'"$2"','"$3"'}.r+0.5)],%[fx:int(255*p{'"$2"','"$3"'}.g+0.5)],%[fx:int(255*p{'"$2"','"$3"'}.b+0.5)]' info:
 }
 
 cd "$work"
@@ -100,8 +100,10 @@ if [ "$with_sim" = 1 ]; then
   sleep 14
   shot hv-on
   "$simctl" --socket "$sock" status > "$shots/status-hv-on.txt"
-  grep -qi "supply.*on\|enabled.*1\|supply: *enabled" "$shots/status-hv-on.txt" || { cat "$shots/status-hv-on.txt"; fail "supply not on"; }
-  power="$(pixel hv-on "$(dlu_x 150)" "$(dlu_y 209)")"
+  cat "$shots/status-hv-on.txt"
+  grep -q "^supply: on, output 3[01]\.\|^supply: on, output 29\." "$shots/status-hv-on.txt" || fail "the supply is not at 30 kV"
+  # Left of the digits, inside the readout.
+  power="$(pixel hv-on "$(dlu_x 144)" "$(dlu_y 209)")"
   echo "power readout colour: $power"
   [ "$power" = "0,255,0" ] || fail "power readout not green at 30 kV 100 uA ($power)"
 
@@ -110,6 +112,10 @@ if [ "$with_sim" = 1 ]; then
   sleep 2.5
   shot interlock-open
   "$simctl" --socket "$sock" status > "$shots/status-interlock.txt"
+  grep -q "^supply: off" "$shots/status-interlock.txt" || fail "the supply stayed on with the interlock open"
+  grep -q "^lines: low 0x[0-9A-F]*" "$shots/status-interlock.txt"
+  low=$(sed -n 's/^lines: low 0x\([0-9A-F]*\).*/\1/p' "$shots/status-interlock.txt")
+  [ $(( 0x$low & 0x60 )) = 0 ] || fail "the enable lines are still high (0x$low)"
   "$simctl" --socket "$sock" interlock close
 fi
 
