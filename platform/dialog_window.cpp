@@ -434,8 +434,14 @@ void DialogWindow::UpdateData(bool fromControls) {
 }
 
 void DialogWindow::RepaintNow() {
-    if (isVisible())
-        repaint();
+    // What was invalidated since the last paint is painted and put on screen before this
+    // returns; the rest of the window is already there. Every change of a control
+    // invalidates it, so nothing the operator must see waits. Repainting all controls
+    // instead cost milliseconds, and a monitor tick asks five times.
+    if (isVisible()) {
+        QEvent request(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(this, &request);
+    }
 }
 
 void DialogWindow::ClickControl(int id) {
@@ -659,7 +665,10 @@ void OwnerDrawButton::paintEvent(QPaintEvent*) {
         state |= ODS_DISABLED;
     if (hasFocus())
         state |= ODS_FOCUS;
-    OnDrawItem({ODA_DRAWENTIRE, state, &painter, rect()});
+    const bool focusOnly = m_painted && (state ^ m_lastState) == ODS_FOCUS;
+    m_painted = true;
+    m_lastState = state;
+    OnDrawItem({focusOnly ? ODA_FOCUS : ODA_DRAWENTIRE, state, &painter, rect()});
 }
 
 ColorStatic::ColorStatic() = default;

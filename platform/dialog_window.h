@@ -107,7 +107,8 @@ public:
     bool IsControlEnabled(int id) const;
     // Exchanges the bound members: true takes the controls' contents into the members.
     void UpdateData(bool fromControls);
-    // Repaints the whole window before returning.
+    // Brings the whole window up to date on screen before returning: every part changed
+    // since the last paint is painted now (unchanged parts are not painted again).
     void RepaintNow();
     // Simulates a click of a button as the message loop would deliver it.
     void ClickControl(int id);
@@ -225,8 +226,13 @@ public:
     virtual void OnDrawItem(const DrawItem& item) = 0;
 
 protected:
-    // Qt paints a widget whole, so every paint is a draw-entire request.
+    // A paint after a change of focus alone is a focus-change request, as the platform sends
+    // one; every other paint draws the whole button.
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_painted = false;
+    unsigned m_lastState = 0;
 };
 
 // A static text whose background brush and text colour the control chooses itself, asked

@@ -6,8 +6,8 @@
 #include "resources/art/operating_curves.h"
 #include "resources/resource_ids.h"
 
-// The compiled-in drawings sit in a static library: nothing would pull them into the program
-// unless they are registered by name.
+// Registering the compiled-in drawings by name keeps them available however the static
+// library is linked into a program.
 static void RegisterArt() {
     static const bool registered = [] {
         Q_INIT_RESOURCE(art);
