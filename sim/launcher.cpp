@@ -91,9 +91,11 @@ int main(int argc, char** argv) {
     }
 
     std::string self = SelfDir();
+    // Beside-itself locations first: an installed copy must take its own library, not the
+    // one of the build tree it was made from (which may be older, or gone).
     std::string libdir;
     for (const std::string& dir :
-         {std::string(RAVLEN_SIM_BUILD_LIBDIR), self + "/sim/lib", self + "/../lib/ravlen-sim"}) {
+         {self + "/sim/lib", self + "/../lib/ravlen-sim", std::string(RAVLEN_SIM_BUILD_LIBDIR)}) {
         if (Exists(dir + "/libftd2xx.so", R_OK)) {
             libdir = dir;
             break;
