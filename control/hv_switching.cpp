@@ -15,8 +15,9 @@ void CTubeControlDlg::OnHvOn() {
                                                                               platform::MB_ICONQUESTION |
                                                                               platform::MB_TOPMOST);
     // Ticks run while the question is open; the interlock may have opened meanwhile, and the
-    // poll then answered No itself.
-    if (!lastInterlockClosed || answer != platform::IDYES) return;
+    // poll then answered No itself. A failure reported meanwhile has already shut the board
+    // down and is ending the program: a Yes must not switch it on again.
+    if (!lastInterlockClosed || answer != platform::IDYES || m_shutdownStarted) return;
 
     m_flashInfo = platform::FLASHW_ALL | platform::FLASHW_TIMER;
     FlashWindowEx(m_flashInfo);

@@ -111,6 +111,14 @@ void ravlen_sim_set_raw_listing(unsigned count, const unsigned char (*desc)[64],
     Locked([&](Simulator& s) { s.SetRawListing(count, desc, serial); });
 }
 
+void ravlen_sim_set_chaos(unsigned seed, unsigned what) {
+    Locked([&](Simulator& s) { s.SetChaos(seed, what); });
+}
+
+unsigned ravlen_sim_listing_count(void) {
+    return Locked([](Simulator& s) { return s.ListingCount(); });
+}
+
 void ravlen_sim_fail_call(const char* entry, unsigned nth, uint32_t status) {
     if (!entry)
         return;

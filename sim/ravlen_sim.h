@@ -65,6 +65,23 @@ RAVLEN_SIM_API void ravlen_sim_observe(int index);
 RAVLEN_SIM_API void ravlen_sim_set_raw_listing(unsigned count, const unsigned char (*desc)[64],
                                                const unsigned char (*serial)[64]);
 
+/* ---- Chaos ---------------------------------------------------------------- */
+
+/* Hostile device data, reproducible from the seed. With RAVLEN_SIM_CHAOS_READS
+ * every byte an FT_Read returns (converter, sensor and port answers alike) is
+ * replaced by a random one; the count returned is unchanged. With
+ * RAVLEN_SIM_CHAOS_LISTING the listing becomes a raw listing (see
+ * ravlen_sim_set_raw_listing) of 0..1000 entries whose 64-byte description and
+ * serial images are random: any byte value, often no terminator, sometimes
+ * all 64 bytes used, sometimes digits first. Entry 0 still opens the first
+ * real interface. what = 0 (or a reset) ends chaos and restores the plain
+ * listing. */
+#define RAVLEN_SIM_CHAOS_READS 1u
+#define RAVLEN_SIM_CHAOS_LISTING 2u
+RAVLEN_SIM_API void ravlen_sim_set_chaos(unsigned seed, unsigned what);
+/* Number of entries of the current listing (the raw one when set). */
+RAVLEN_SIM_API unsigned ravlen_sim_listing_count(void);
+
 /* ---- Faults --------------------------------------------------------------- */
 
 /* The nth call from now (1 = next) of the named entry point ("FT_Write", ...)

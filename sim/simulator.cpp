@@ -136,6 +136,7 @@ void Simulator::Reset() {
     m_rawListing = false;
     m_rawDesc.clear();
     m_rawSerial.clear();
+    m_chaos = 0;
     ClearFaults();
     ClearRecord();
     supply.kvSigma = kDefaultKvSigma;
@@ -300,6 +301,49 @@ void Simulator::SetRawListing(unsigned count, const unsigned char (*desc)[64],
             m_rawSerial[i].fill(0);
         }
     }
+}
+
+void Simulator::SetChaos(unsigned seed, unsigned what) {
+    const bool listingBefore = (m_chaos & RAVLEN_SIM_CHAOS_LISTING) != 0;
+    m_chaos = what;
+    m_chaosRng.seed(seed);
+    if ((what & RAVLEN_SIM_CHAOS_LISTING) == 0) {
+        if (listingBefore)
+            SetRawListing(0, nullptr, nullptr);
+        return;
+    }
+    auto below = [this](unsigned n) { return static_cast<unsigned>(m_chaosRng() % n); };
+    // Small listings are where the decisions are, so they come up far more often than a
+    // uniform draw over 0..1000 would give them.
+    const unsigned count = below(4) == 0 ? below(4) : below(1001);
+    std::vector<std::array<unsigned char, 64>> desc(count), serial(count);
+    auto fill = [&](std::array<unsigned char, 64>& image) {
+        for (auto& b : image)
+            b = static_cast<unsigned char>(m_chaosRng());
+        switch (below(4)) {
+        case 0:  // all 64 bytes used, no terminator at all
+            for (auto& b : image)
+                if (b == 0)
+                    b = 0xA0;
+            break;
+        case 1:  // digits first, then anything
+            for (unsigned i = 0, n = below(12); i < n; ++i)
+                image[i] = static_cast<unsigned char>('0' + below(10));
+            break;
+        case 2:  // a short terminated text of arbitrary bytes
+            image[below(64)] = 0;
+            break;
+        default:  // raw bytes as they came
+            break;
+        }
+    };
+    for (unsigned i = 0; i < count; ++i) {
+        fill(desc[i]);
+        fill(serial[i]);
+    }
+    m_rawDesc = std::move(desc);
+    m_rawSerial = std::move(serial);
+    m_rawListing = true;
 }
 
 // ---- Record ---------------------------------------------------------------------
@@ -573,6 +617,11 @@ FT_STATUS Simulator::Read(FT_HANDLE handle, LPVOID buffer, DWORD bytesToRead, LP
     }
     uint64_t by = std::max(Now(), now + waitUs);
     size_t got = h->ctrl->Chip(h->iface).Take(static_cast<uint8_t*>(buffer), want, by);
+    if (m_chaos & RAVLEN_SIM_CHAOS_READS) {
+        auto* bytes = static_cast<uint8_t*>(buffer);
+        for (size_t i = 0; i < got; ++i)
+            bytes[i] = static_cast<uint8_t>(m_chaosRng());
+    }
     *bytesReturned = static_cast<DWORD>(got);
     return Record("FT_Read", FT_OK, {idx, bytesToRead, static_cast<uint32_t>(got)}, buffer, got);
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,8 @@ public:
     void AddShortRead(unsigned nth, unsigned bytes);
     void ClearFaults();
     void SetRawListing(unsigned count, const unsigned char (*desc)[64], const unsigned char (*serial)[64]);
+    void SetChaos(unsigned seed, unsigned what);
+    unsigned ListingCount() { return static_cast<unsigned>(Listing().size()); }
     void ClearRecord();
     size_t CallCount() const { return m_record.size(); }
     bool GetCall(size_t i, ravlen_sim_call* out) const;
@@ -153,6 +156,9 @@ private:
     bool m_rawListing = false;
     std::vector<std::array<unsigned char, 64>> m_rawDesc;
     std::vector<std::array<unsigned char, 64>> m_rawSerial;
+
+    unsigned m_chaos = 0;
+    std::mt19937 m_chaosRng;
 
     uint64_t (*m_nowUs)(void*) = nullptr;
     void (*m_sleepUs)(void*, uint64_t) = nullptr;
