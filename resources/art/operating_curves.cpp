@@ -33,9 +33,9 @@ QString Number(double value) {
 }  // namespace
 
 const OperatingCurveSpec* FindOperatingCurve(int resourceId) {
-    for (const auto& spec : kCurves) {
-        if (spec.resourceId == resourceId)
-            return &spec;
+    for (const auto& curve : kCurves) {
+        if (curve.resourceId == resourceId)
+            return &curve;
     }
     return nullptr;
 }
@@ -47,29 +47,29 @@ double OperatingCurrentLimit(const LimitSetValues& limits, double kv) {
     return std::min(limits.uaMax, limits.powerMaxW * 1000.0 / kv);
 }
 
-std::string OperatingCurveTitle(const OperatingCurveSpec& spec) {
-    const LimitSetValues& limits = LimitSetData(spec.set);
+std::string OperatingCurveTitle(const OperatingCurveSpec& curve) {
+    const LimitSetValues& limits = LimitSetData(curve.set);
     char text[96];
-    std::snprintf(text, sizeof text, "%s Tube %.0f kV, %.0f W", spec.model ? spec.model : "X-Ray",
+    std::snprintf(text, sizeof text, "%s Tube %.0f kV, %.0f W", curve.model ? curve.model : "X-Ray",
                   limits.kvMax, limits.powerMaxW);
     return text;
 }
 
-CurveChart OperatingCurveChart(const OperatingCurveSpec& spec) {
-    return CurveChart{QRectF(24, 15, 140, 60), KvAxisMax(LimitSetData(spec.set)), kUaAxisMax};
+CurveChart OperatingCurveChart(const OperatingCurveSpec& curve) {
+    return CurveChart{QRectF(24, 15, 140, 60), KvAxisMax(LimitSetData(curve.set)), kUaAxisMax};
 }
 
 QImage RenderOperatingCurve(int resourceId, int width, int height) {
-    const OperatingCurveSpec* spec = FindOperatingCurve(resourceId);
-    if (!spec || width < 0 || height < 0)
+    const OperatingCurveSpec* curve = FindOperatingCurve(resourceId);
+    if (!curve || width < 0 || height < 0)
         return {};
     if (width == 0)
         width = kCurveWidth;
     if (height == 0)
         height = kCurveHeight;
 
-    const LimitSetValues& limits = LimitSetData(spec->set);
-    const CurveChart chart = OperatingCurveChart(*spec);
+    const LimitSetValues& limits = LimitSetData(curve->set);
+    const CurveChart chart = OperatingCurveChart(*curve);
     const QRectF plot = chart.plot;
 
     QImage image(width, height, QImage::Format_RGB32);
@@ -88,7 +88,7 @@ QImage RenderOperatingCurve(int resourceId, int width, int height) {
     p.setFont(titleFont);
     p.setPen(QColor(20, 30, 45));
     p.drawText(QRectF(0, 1, kCurveWidth, 11), Qt::AlignHCenter | Qt::AlignVCenter,
-               QString::fromStdString(OperatingCurveTitle(*spec)));
+               QString::fromStdString(OperatingCurveTitle(*curve)));
 
     p.fillRect(plot, Qt::white);
     p.setFont(font);

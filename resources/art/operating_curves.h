@@ -27,7 +27,7 @@ double OperatingCurrentLimit(const LimitSetValues& limits, double kv);
 
 // The chart's title: the tube and its ratings, for example "X-Ray Tube 40 kV, 4 W" or "Telvo Tube 50 kV, 4
 // W".
-std::string OperatingCurveTitle(const OperatingCurveSpec& spec);
+std::string OperatingCurveTitle(const OperatingCurveSpec& curve);
 
 // Where the chart puts a point, in pixels of the image at its own size.
 struct CurveChart {
@@ -38,7 +38,7 @@ struct CurveChart {
         return {plot.left() + kv / kvAxisMax * plot.width(), plot.bottom() - ua / uaAxisMax * plot.height()};
     }
 };
-CurveChart OperatingCurveChart(const OperatingCurveSpec& spec);
+CurveChart OperatingCurveChart(const OperatingCurveSpec& curve);
 
 // The chart at width x height pixels (0 for its own size); a null image for other ids.
 QImage RenderOperatingCurve(int resourceId, int width = 0, int height = 0);

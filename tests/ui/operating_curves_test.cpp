@@ -55,11 +55,11 @@ TEST(OperatingCurves, TitlesAndAxes) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
-        const OperatingCurveSpec* spec = FindOperatingCurve(c.id);
-        ASSERT_NE(spec, nullptr);
-        EXPECT_EQ(OperatingCurveTitle(*spec), c.title);
-        EXPECT_EQ(OperatingCurveChart(*spec).kvAxisMax, c.kvAxisMax);
-        EXPECT_EQ(OperatingCurveChart(*spec).uaAxisMax, 250);
+        const OperatingCurveSpec* curve = FindOperatingCurve(c.id);
+        ASSERT_NE(curve, nullptr);
+        EXPECT_EQ(OperatingCurveTitle(*curve), c.title);
+        EXPECT_EQ(OperatingCurveChart(*curve).kvAxisMax, c.kvAxisMax);
+        EXPECT_EQ(OperatingCurveChart(*curve).uaAxisMax, 250);
     }
     EXPECT_EQ(FindOperatingCurve(IDB_TUBE), nullptr);
 }
@@ -83,9 +83,9 @@ TEST(OperatingCurves, LinePassesThroughTheLimitPoints) {
     for (int id :
          {IDB_CURVE_40KV4W, IDB_CURVE_50KV4W, IDB_CURVE_TELVO, IDB_CURVE_50KV10W, IDB_CURVE_70KV10W}) {
         SCOPED_TRACE(id);
-        const OperatingCurveSpec& spec = *FindOperatingCurve(id);
-        const LimitSetValues& v = LimitSetData(spec.set);
-        const CurveChart chart = OperatingCurveChart(spec);
+        const OperatingCurveSpec& curve = *FindOperatingCurve(id);
+        const LimitSetValues& v = LimitSetData(curve.set);
+        const CurveChart chart = OperatingCurveChart(curve);
         const QImage image = RenderOperatingCurve(id);
         ASSERT_EQ(image.size(), QSize(kCurveWidth, kCurveHeight));
 
