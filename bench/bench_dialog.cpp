@@ -11,17 +11,6 @@
 
 namespace bench {
 
-void EnsureApplication() {
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "RavlenCtrl";
-    static char* argv[] = {name, nullptr};
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
-}
-
 long ResidentKb() {
     std::ifstream in("/proc/self/status");
     std::string key;
@@ -37,7 +26,7 @@ long ResidentKb() {
 }
 
 BenchDialog::BenchDialog(const char* serialDigits) {
-    EnsureApplication();
+    ::EnsureApplication();
     char tmpl[] = "/tmp/ravlen-bench-XXXXXX";
     if (char* dir = mkdtemp(tmpl))
         m_dir = dir;

@@ -11,11 +11,9 @@
 #include "app/tube_control_dlg.h"
 #include "platform/clock.h"
 #include "sim/ravlen_sim.h"
+#include "tests/support/test_common.h"
 
 namespace bench {
-
-// The one QApplication of the process, on the offscreen platform unless one is chosen.
-void EnsureApplication();
 
 // Wall-clock time for measuring the program's own work, whatever clock the program uses.
 inline uint64_t HostNowNs() {

@@ -9,7 +9,7 @@
 #include "bench/figures.h"
 
 int main(int argc, char** argv) {
-    bench::EnsureApplication();
+    EnsureApplication();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 2;
