@@ -129,3 +129,55 @@ TEST_F(DialogLifecycle, WindowMenuOffersTheAboutItemAndDefaultCommands) {
     Dlg().SendSysCommand(platform::SC_CLOSE);
     EXPECT_TRUE(Dlg().IsEnded());
 }
+
+namespace {
+
+// Three-byte writes that set the low byte: the enable-line commands.
+size_t EnableLineWrites(const std::vector<std::vector<uint8_t>>& writes) {
+    size_t n = 0;
+    for (const auto& w : writes)
+        if (w.size() == 3 && w[0] == 0x80 && w[2] == 0x7B)
+            ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(DialogLifecycle, EndingWhileConnectedLeavesTheBoardAtTheMinimumAndTheEngineOff) {
+    struct {
+        const char* how;
+        bool closeBox;
+    } endings[] = {{"Exit", false}, {"close box", true}};
+    for (const auto& e : endings) {
+        SCOPED_TRACE(e.how);
+        TearDown();
+        SetUp();
+        ConnectReady();
+        ASSERT_TRUE(Enabled(IDC_HV_ON));
+        ClearCalls();
+        if (e.closeBox)
+            Dlg().RequestClose();
+        else
+            Dlg().ClickControl(IDC_EXIT);
+
+        EXPECT_TRUE(Dlg().IsEnded());
+        EXPECT_TRUE(boxes.empty());
+        EXPECT_FALSE(Dlg().IsTimerRunning(1));
+        EXPECT_FALSE(Dlg().m_engineEnabled);
+        // The fields went to "0" and were applied: the limit set's minimum reached the board.
+        EXPECT_EQ(Text(IDC_KV_EDIT), "10");
+        EXPECT_EQ(Text(IDC_UA_EDIT), "5");
+        EXPECT_NEAR(ravlen_sim_dac_volts(0), 1.0, 0.002);
+        EXPECT_NEAR(ravlen_sim_dac_volts(1), 0.1, 0.002);
+        EXPECT_EQ(ravlen_sim_bit_mode(), 0x00);
+        EXPECT_EQ(ravlen_sim_low_lines() & 0x60, 0);
+        const size_t afterEnd = EnableLineWrites(Writes());
+        EXPECT_EQ(afterEnd, 1u);
+
+        // Destruction runs the shutdown again; the controller still counts as open.
+        Dlg().Destroy();
+        EXPECT_EQ(EnableLineWrites(Writes()), afterEnd + 1);
+        EXPECT_EQ(ravlen_sim_low_lines() & 0x60, 0);
+        EXPECT_EQ(LogMessages(), std::vector<std::string>{"Ravlen Started"});
+    }
+}
