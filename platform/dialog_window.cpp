@@ -604,11 +604,6 @@ bool DialogWindow::OnPaintMinimized(QPainter&) { return false; }
 QIcon DialogWindow::OnQueryDragIcon() { return windowIcon(); }
 
 void DialogWindow::paintEvent(QPaintEvent* event) {
-    if (isMinimized()) {
-        QPainter painter(this);
-        if (OnPaintMinimized(painter))
-            return;
-    }
     QDialog::paintEvent(event);
     if (m_flashing && m_flashPhase) {
         // The visible half of the attention cue: a frame in the highlight colour.
@@ -618,6 +613,41 @@ void DialogWindow::paintEvent(QPaintEvent* event) {
         painter.setPen(pen);
         painter.drawRect(rect().adjusted(2, 2, -2, -2));
     }
+}
+
+namespace {
+
+class MinimisedCover : public QWidget {
+public:
+    explicit MinimisedCover(DialogWindow* dialog, std::function<bool(QPainter&)> paint)
+        : QWidget(dialog), m_paint(std::move(paint)) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        if (!m_paint(painter))
+            painter.fillRect(rect(), palette().window());
+    }
+
+private:
+    std::function<bool(QPainter&)> m_paint;
+};
+
+}  // namespace
+
+void DialogWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        if (isMinimized()) {
+            if (!m_minimisedCover)
+                m_minimisedCover = new MinimisedCover(this, [this](QPainter& p) { return OnPaintMinimized(p); });
+            m_minimisedCover->setGeometry(rect());
+            m_minimisedCover->raise();
+            m_minimisedCover->show();
+        } else if (m_minimisedCover) {
+            m_minimisedCover->hide();
+        }
+    }
+    QDialog::changeEvent(event);
 }
 
 void DialogWindow::closeEvent(QCloseEvent* event) {

@@ -170,6 +170,7 @@ protected:
     void BaseOnCancel();
 
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
@@ -206,6 +207,9 @@ private:
     bool m_heldClose = false;
 
     std::vector<MenuItem> m_menuItems;
+    // Covers the controls while the window is minimised, so that only the dialog's own
+    // minimised painting shows.
+    QWidget* m_minimisedCover = nullptr;
     bool m_flashing = false;
     bool m_flashPhase = false;
     int m_flashTimer = 0;

@@ -181,3 +181,31 @@ TEST_F(DialogLifecycle, EndingWhileConnectedLeavesTheBoardAtTheMinimumAndTheEngi
         EXPECT_EQ(LogMessages(), std::vector<std::string>{"Ravlen Started"});
     }
 }
+
+TEST_F(DialogLifecycle, MinimisedWindowPaintsOnlyItsCentredIcon) {
+    CTubeControlDlg& d = Dlg();
+    d.showMinimized();
+    ASSERT_TRUE(d.isMinimized());
+    const QImage shot = d.grab().toImage();
+    const QImage icon = d.windowIcon().pixmap(32, 32).toImage();
+    const QPoint topLeft((shot.width() - 32 + 1) / 2, (shot.height() - 32 + 1) / 2);
+    // The icon's pixels land at the centre; the controls are not painted.
+    int same = 0, opaque = 0;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const QColor i = icon.pixelColor(x, y);
+            if (i.alpha() < 255)
+                continue;
+            ++opaque;
+            if (shot.pixelColor(topLeft + QPoint(x, y)) == i)
+                ++same;
+        }
+    ASSERT_GT(opaque, 100);
+    EXPECT_GT(same, opaque * 9 / 10);
+    const QColor corner = shot.pixelColor(5, shot.height() - 10);  // where the status line was
+    EXPECT_EQ(corner, d.palette().color(QPalette::Window));
+    // Restored, it paints its controls again.
+    d.showNormal();
+    const QImage restored = d.grab().toImage();
+    EXPECT_NE(restored.pixelColor(topLeft + QPoint(16, 16)), shot.pixelColor(topLeft + QPoint(16, 16)));
+}
