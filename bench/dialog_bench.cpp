@@ -53,7 +53,13 @@ int VisibleWidgets(QWidget& top) {
 }
 
 // The benchmark delivers the ticks itself, on a window that really paints.
-bool PrepareForTicks(benchmark::State& state, BenchDialog& s) {
+// Connects (with the high voltage on when asked), holds the monitor timer so that only the
+// benchmark ticks, and makes sure the window is exposed so that painting is real.
+bool ConnectForTicks(benchmark::State& state, BenchDialog& s, bool hvOn = false) {
+    if (!(hvOn ? s.ConnectWithHighVoltage("30", "100") : s.Connect())) {
+        state.SkipWithError("the dialog did not connect");
+        return false;
+    }
     s.HoldMonitorTimer();
     s.Flush();
     if (!s.Exposed()) {
@@ -66,11 +72,7 @@ bool PrepareForTicks(benchmark::State& state, BenchDialog& s) {
 void MonitorTick(benchmark::State& state) {
     const bool hvOn = state.range(0) != 0;
     BenchDialog s;
-    if (!(hvOn ? s.ConnectWithHighVoltage("30", "100") : s.Connect())) {
-        state.SkipWithError("the dialog did not connect");
-        return;
-    }
-    if (!PrepareForTicks(state, s))
+    if (!ConnectForTicks(state, s, hvOn))
         return;
     uint64_t totalNs = 0;
     uint64_t handlerNs = 0;
@@ -98,11 +100,7 @@ BENCHMARK(MonitorTick)->ArgName("hv")->Arg(0)->Arg(1)->UseManualTime()->Unit(ben
 
 void MonitorTickRealClock(benchmark::State& state) {
     BenchDialog s;
-    if (!s.Connect()) {
-        state.SkipWithError("the dialog did not connect");
-        return;
-    }
-    if (!PrepareForTicks(state, s))
+    if (!ConnectForTicks(state, s))
         return;
     s.UseRealClock(static_cast<unsigned>(state.range(0)));
     uint64_t totalNs = 0;
@@ -127,11 +125,7 @@ BENCHMARK(MonitorTickRealClock)->ArgName("latency_ms")->Arg(4)->Iterations(100)-
 void D2xxCallsPerTick(benchmark::State& state) {
     const bool hvOn = state.range(0) != 0;
     BenchDialog s;
-    if (!(hvOn ? s.ConnectWithHighVoltage("30", "100") : s.Connect())) {
-        state.SkipWithError("the dialog did not connect");
-        return;
-    }
-    if (!PrepareForTicks(state, s))
+    if (!ConnectForTicks(state, s, hvOn))
         return;
     bool met = true;
     std::string broken;
@@ -234,11 +228,7 @@ BENCHMARK(SetpointApplication)->ArgName("staged")->Arg(1)->Arg(0)->Iterations(20
 void RepaintWindow(benchmark::State& state) {
     const int change = static_cast<int>(state.range(0));
     BenchDialog s;
-    if (!s.Connect()) {
-        state.SkipWithError("the dialog did not connect");
-        return;
-    }
-    if (!PrepareForTicks(state, s))
+    if (!ConnectForTicks(state, s))
         return;
     uint64_t totalNs = 0;
     int i = 0;
@@ -287,11 +277,7 @@ BENCHMARK(RepaintWindow)->ArgName("change")->Arg(0)->Arg(1)->Arg(2)->UseManualTi
 
 void RepaintControl(benchmark::State& state) {
     BenchDialog s;
-    if (!s.Connect()) {
-        state.SkipWithError("the dialog did not connect");
-        return;
-    }
-    if (!PrepareForTicks(state, s))
+    if (!ConnectForTicks(state, s))
         return;
     uint64_t totalNs = 0;
     for (auto _ : state) {
@@ -313,11 +299,7 @@ void ResidentMemoryHour(benchmark::State& state) {
     double endMb = 0;
     for (auto _ : state) {
         BenchDialog s;
-        if (!s.Connect()) {
-            state.SkipWithError("the dialog did not connect");
-            return;
-        }
-        if (!PrepareForTicks(state, s))
+        if (!ConnectForTicks(state, s))
             return;
         // The simulator keeps a record of every call; it is the board's memory, not the
         // program's, so it is emptied as the hour goes by.
