@@ -44,7 +44,7 @@ start_program() {
   pids+=($prog)
 }
 
-window_id() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1; }
+window_id() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1 || true; }
 wait_window() {
   local name="$1" id=""
   for _ in $(seq 100); do id="$(window_id "$name")"; [ -n "$id" ] && break; sleep 0.1; done
@@ -85,43 +85,74 @@ mkdir -p "$work/second"
 if [ "$with_sim" = 1 ]; then
   step "connect"
   click_dlu 149 15   # Start
-  sleep 8            # two passes, the pause, and the interlock's three restored ticks
+  # Both passes and the pause, then the interlock's three restored ticks before HV ON is
+  # usable; the board tells when the engine is on.
+  for _ in $(seq 100); do
+    "$simctl" --socket "$sock" status 2>/dev/null | grep -q "^bit mode: MPSSE" && break
+    sleep 0.2
+  done
+  sleep 5
   shot connected
   "$simctl" --socket "$sock" status > "$shots/status-connected.txt"
 
   step "setpoints and HV ON"
   click_dlu 129 95; xdotool key ctrl+a type "30"
   click_dlu 129 112; xdotool key ctrl+a type "100"
-  click_dlu 250 110  # HV ON
-  box="$(wait_window "^RavlenCtrl$")"
+  box=""
+  for _ in $(seq 15); do
+    click_dlu 250 110  # HV ON; it asks only once the buttons are usable
+    for _ in $(seq 15); do box="$(window_id "^RavlenCtrl$")"; [ -n "$box" ] && break; sleep 0.1; done
+    [ -n "$box" ] && break
+    sleep 1
+  done
+  [ -n "$box" ] || fail "HV ON did not ask its question"
   sleep 0.5
   shot question
   xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
-  sleep 14
-  shot hv-on
-  "$simctl" --socket "$sock" status > "$shots/status-hv-on.txt"
+  at30='^supply: on, output 3[01]\.\|^supply: on, output 29\.'
+  for _ in $(seq 150); do
+    "$simctl" --socket "$sock" status > "$shots/status-hv-on.txt" 2>/dev/null || true
+    grep -q "$at30" "$shots/status-hv-on.txt" && break
+    sleep 0.2
+  done
   cat "$shots/status-hv-on.txt"
-  grep -q "^supply: on, output 3[01]\.\|^supply: on, output 29\." "$shots/status-hv-on.txt" || fail "the supply is not at 30 kV"
-  # Left of the digits, inside the readout.
-  power="$(pixel hv-on "$(dlu_x 144)" "$(dlu_y 209)")"
+  grep -q "$at30" "$shots/status-hv-on.txt" || fail "the supply is not at 30 kV"
+  # The readout turns green once the monitor shows the new power; left of its digits.
+  power=""
+  for _ in $(seq 40); do
+    shot hv-on
+    power="$(pixel hv-on "$(dlu_x 144)" "$(dlu_y 209)")"
+    [ "$power" = "0,255,0" ] && break
+    sleep 0.5
+  done
   echo "power readout colour: $power"
   [ "$power" = "0,255,0" ] || fail "power readout not green at 30 kV 100 uA ($power)"
+  sleep 1
 
   step "interlock opens"
   "$simctl" --socket "$sock" interlock open
-  sleep 2.5
+  # The next monitor tick sees it; a setpoint application still running delays that tick.
+  low_lines() { sed -n 's/^lines: low 0x\([0-9A-F]*\).*/\1/p' "$shots/status-interlock.txt"; }
+  waited=0
+  for _ in $(seq 50); do
+    "$simctl" --socket "$sock" status > "$shots/status-interlock.txt" 2>/dev/null || true
+    low="$(low_lines)"
+    [ -n "$low" ] && [ $(( 0x$low & 0x60 )) = 0 ] && break
+    sleep 0.2; waited=$((waited + 200))
+  done
+  echo "enable lines low after ${waited} ms"
+  sleep 1.5
   shot interlock-open
-  "$simctl" --socket "$sock" status > "$shots/status-interlock.txt"
   grep -q "^supply: off" "$shots/status-interlock.txt" || fail "the supply stayed on with the interlock open"
   grep -q "^lines: low 0x[0-9A-F]*" "$shots/status-interlock.txt"
-  low=$(sed -n 's/^lines: low 0x\([0-9A-F]*\).*/\1/p' "$shots/status-interlock.txt")
+  low="$(low_lines)"
   [ $(( 0x$low & 0x60 )) = 0 ] || fail "the enable lines are still high (0x$low)"
   "$simctl" --socket "$sock" interlock close
 fi
 
 step "exit"
 click_dlu 230 138   # Exit
-for _ in $(seq 100); do kill -0 "$prog" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 200); do kill -0 "$prog" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$prog" 2>/dev/null && fail "the program did not end on Exit"
 wait "$prog" 2>/dev/null || true
 echo "log:"; cat "$work/RavlenLog.txt"
