@@ -9,7 +9,6 @@ build="$2"
 shots="$3"
 mkdir -p "$shots"
 work="$(mktemp -d)"
-display=":$((90 + RANDOM % 100))"
 simctl="$build/ravlen-simctl"
 sock="$work/sim.sock"
 pids=()
@@ -24,11 +23,15 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 step() { echo "--- $*"; }
 
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# The server picks a free display itself and names it once it accepts clients; -noreset
+# keeps it from restarting when a probing client disconnects while the program connects.
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+display=":$(head -n1 "$work/display")"
 export DISPLAY="$display"
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
+xdpyinfo >/dev/null 2>&1 || fail "Xvfb does not answer on $display"
 unset QT_QPA_PLATFORM
 
 with_sim=0
